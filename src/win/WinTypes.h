@@ -20,8 +20,10 @@ using WCHAR = char16_t;  // UTF-16 everywhere, never wchar_t
 using LPWSTR = WCHAR*;
 using LPCWSTR = const WCHAR*;
 using HANDLE = void*;
+using HLOCAL = void*;
 using HRESULT = int32_t;
 using LPVOID = void*;
+using LPCVOID = const void*;
 using SIZE_T = size_t;
 
 inline constexpr BOOL TRUE = 1;
