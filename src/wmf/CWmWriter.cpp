@@ -654,16 +654,10 @@ HRESULT CWmWriter::Finish() noexcept {
     if (SUCCEEDED(hr)) {
         if (SInput* pAudio = AudioInput()) {
             const int muxIndex = pAudio->muxIndex;
-            // With video, the audio may overhang the end by less than half
-            // a picture (and half an audio frame), which moves neither the
-            // file's length in pictures nor the end by more than it must.
-            int64_t cMaxOverhang = m_pAudio->FrameSize();
-            if (VideoInput()) {
-                const AVRational frameRate = m_pVideo->Context().framerate;
-                cMaxOverhang = std::min<int64_t>(
-                    m_pAudio->FrameSize() / 2,
-                    av_rescale(m_pAudio->Context().sample_rate, frameRate.den, 2 * int64_t{frameRate.num}));
-            }
+            // A WMA frame is whole: the last part frame is either padded
+            // with silence or left out, whichever keeps the audio's end
+            // nearer the samples given (at most half a frame away).
+            const int64_t cMaxOverhang = m_pAudio->FrameSize() / 2;
             hr = m_pAudio->Flush([this, muxIndex](AVPacket* pkt) { return SinkTo(muxIndex, pkt); },
                                  cMaxOverhang);
             if (SUCCEEDED(hr)) hr = m_pMuxer->EndStream(muxIndex);

@@ -30,6 +30,9 @@ uint32_t CWMVEncoder::PutStreamData(uint32_t nStream, uint32_t nCount, const BYT
     if (WaitForSingleObject(m_hDoneEvent, m_dwTimeOut) == WAIT_TIMEOUT) {
         m_bTimedOut = TRUE;
         DebugOutputF(u"CWMVEncoder::PutStreamData()--Time Out!!!(%s)\n", m_szFileName);
+        // A drive that stops taking data is reported at once, not only when
+        // the file is finished, so the host stops sending jobs to it.
+        SetDiskError(Drive());
         return PLUG_E_DRIVE_OR_TIMEOUT;
     }
     return m_bStatusOK ? PLUG_S_OK : PLUG_E_WRITE_FAILED;

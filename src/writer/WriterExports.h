@@ -1,6 +1,10 @@
 // The writer family of entry points (ordinals 500 to 509) and the plug-in's
 // query and control entry (ordinal 600), which works on a writer handle.
 // Ordinal 504 needs no handle and lives in NormaliseParams.h.
+//
+// The handle is what WriterCreate returned; the host calls one entry of a
+// handle at a time. A null handle answers 0x80000004 (WriterDestroy: 0).
+// MuxerForWinMedia.h and PluginQueryControl.h give the answers.
 #pragma once
 
 #include <cstdint>
