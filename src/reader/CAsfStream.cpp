@@ -22,9 +22,6 @@ constexpr HRESULT kHrBadVideoHeaders = MakeHr(0x80000300);
 // Sample times measured for a frame duration the header does not state.
 constexpr DWORD kMeasuredSamples = 10;
 
-// Carry-over of decoded audio between reads.
-constexpr size_t kAudioBufferBytes = 1048576;
-
 // The widest and tallest picture whose frame buffer the reader sizes; a
 // larger one is refused before any buffer is sized from it.
 constexpr uint32_t kMaxPictureSide = 16384;
@@ -360,46 +357,4 @@ HRESULT CAsfStream::FinishOpen(const SPlugMediaInfo& info) noexcept {
     }
     m_nAudioFrameSlot = 0;
     return m_pReader->SetRange(0, 0);
-}
-
-// Sample access is not served yet: the status slots answer "not supported"
-// and the audio slots deliver nothing.
-HRESULT CAsfStream::GetFrame(DWORD, BYTE**, SPlugFrameInfo*) noexcept {
-    return MakeHr(PLUG_E_NOT_SUPPORTED);
-}
-
-HRESULT CAsfStream::ReadFrame(DWORD, BYTE*, SPlugFrameInfo*) noexcept {
-    return MakeHr(PLUG_E_NOT_SUPPORTED);
-}
-
-HRESULT CAsfStream::GetFrameBySeek(DWORD, BYTE**, SPlugFrameInfo*) noexcept {
-    return MakeHr(PLUG_E_NOT_SUPPORTED);
-}
-
-HRESULT CAsfStream::ReadFrameBySeek(DWORD, BYTE*, SPlugFrameInfo*) noexcept {
-    return MakeHr(PLUG_E_NOT_SUPPORTED);
-}
-
-HRESULT CAsfStream::GetNextFrame(BYTE**, SPlugFrameInfo*) noexcept {
-    return MakeHr(PLUG_E_NOT_SUPPORTED);
-}
-
-HRESULT CAsfStream::ReadNextFrame(BYTE*, SPlugFrameInfo*) noexcept {
-    return MakeHr(PLUG_E_NOT_SUPPORTED);
-}
-
-DWORD CAsfStream::GetAudio(LONG, DWORD, BYTE**, DWORD*) noexcept {
-    return 0;
-}
-
-DWORD CAsfStream::ReadAudio(LONG, DWORD, BYTE*, DWORD*) noexcept {
-    return 0;
-}
-
-HRESULT CAsfStream::ReadAudioFrame(LONG, DWORD, BYTE**, SPlugFrameInfo*) noexcept {
-    return MakeHr(PLUG_E_NOT_SUPPORTED);
-}
-
-HRESULT CAsfStream::ReadNextAudioFrame(DWORD, BYTE**, SPlugFrameInfo*) noexcept {
-    return MakeHr(PLUG_E_NOT_SUPPORTED);
 }

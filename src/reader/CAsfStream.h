@@ -43,20 +43,36 @@ public:
     // Slot 3: whether seeking by time works for the video stream.
     virtual DWORD IsSeekable() noexcept;
 
-    // Slots 4 to 13: reading frames and audio. Until sample access lands
-    // they serve nothing: the status ones answer 0x80000002 (not supported)
-    // and the audio ones deliver no samples.
+    // Slots 4 to 13: reading frames and audio. The Get forms deliver into
+    // the object's own buffers and hand them out; they stay valid until the
+    // next read of the same kind or Close. A caller's buffer for a frame
+    // holds a frame buffer's size (width x height x 4); for audio, count
+    // sample frames.
+
+    // Frame by index, reading forward from the frames held and seeking only
+    // when the frame lies behind them. No presentation time is reported.
     virtual HRESULT GetFrame(DWORD dwIndex, BYTE** ppBuffer, SPlugFrameInfo* pFrameInfo) noexcept;
     virtual HRESULT ReadFrame(DWORD dwIndex, BYTE* pBuffer, SPlugFrameInfo* pFrameInfo) noexcept;
+    // Frame by a seek to its time: for compressed video the key frame at or
+    // before it. A null buffer describes the frame without delivering it.
     virtual HRESULT GetFrameBySeek(DWORD dwIndex, BYTE** ppBuffer, SPlugFrameInfo* pFrameInfo) noexcept;
     virtual HRESULT ReadFrameBySeek(DWORD dwIndex, BYTE* pBuffer, SPlugFrameInfo* pFrameInfo) noexcept;
+    // The frame after the last one delivered, in file order.
     virtual HRESULT GetNextFrame(BYTE** ppBuffer, SPlugFrameInfo* pFrameInfo) noexcept;
     virtual HRESULT ReadNextFrame(BYTE* pBuffer, SPlugFrameInfo* pFrameInfo) noexcept;
+    // Decoded PCM from any sample: the sample frames delivered, 0 at or
+    // past the end. Never fails: what the file does not give is silence, and
+    // a failed seek delivers silence without setting *pcbBytes.
     virtual DWORD GetAudio(LONG nFirstSample, DWORD dwCount, BYTE** ppBuffer, DWORD* pcbBytes) noexcept;
     virtual DWORD ReadAudio(LONG nFirstSample, DWORD dwCount, BYTE* pBuffer, DWORD* pcbBytes) noexcept;
+    // One compressed AAC frame, without its ADTS header, by index or next in
+    // sequence; the count is not used.
     virtual HRESULT ReadAudioFrame(LONG nIndex, DWORD dwCount, BYTE** ppBuffer,
                                    SPlugFrameInfo* pFrameInfo) noexcept;
     virtual HRESULT ReadNextAudioFrame(DWORD dwCount, BYTE** ppBuffer, SPlugFrameInfo* pFrameInfo) noexcept;
+
+    // The carry-over of decoded audio between reads.
+    static constexpr size_t kAudioBufferBytes = 1048576;
 
 private:
     // Opening, in the order GetStreamInfo runs them.
@@ -98,6 +114,30 @@ private:
     HRESULT NextSample(WORD wStream, ComPtr<INSSBuffer>& pSample, QWORD& cnsTime,
                        QWORD* pcnsDuration = nullptr, DWORD* pdwFlags = nullptr) noexcept;
 
+    // Video reads (CAsfStreamReads.cpp). The window holds two samples: the
+    // current one and the one after it.
+    bool IsIndexInRange(DWORD dwIndex) noexcept;
+    QWORD FrameTime(DWORD dwIndex) const noexcept;
+    DWORD FrameNumber(QWORD cnsTime) const noexcept;
+    DWORD FrameNumberFromZero(QWORD cnsTime) const noexcept;
+    DWORD FrameType(DWORD dwFlags) const noexcept;
+    bool FitsFrameBuffer(size_t cbFrame) const noexcept;
+    HRESULT NextVideoSample(LONG nSlot) noexcept;
+    void ResetVideoWindow() noexcept;
+    bool DeliverPicture(const BYTE* pData, DWORD cbData, BYTE* pBuffer, SPlugFrameInfo& info) noexcept;
+
+    // Decoded audio reads: the carry-over first, then fresh samples.
+    size_t FillAudio(BYTE* pBuffer, size_t cbWant) noexcept;
+    void KeepAudioTail(const BYTE* pTail, size_t cbTail) noexcept;
+    void CopyAudioFrames(BYTE* pDest, const BYTE* pSrc, size_t cb) const noexcept;
+    void DiscardAudio(DWORD dwFrames) noexcept;
+
+    // AAC reads, with a window like the video's.
+    QWORD AacFrameTime(LONG nIndex) const noexcept;
+    QWORD AacFrameNumber(QWORD cnsTime) const noexcept;
+    HRESULT NextAudioFrame(LONG nSlot) noexcept;
+    void DeliverAacFrame(const BYTE* pData, DWORD cbData, SPlugFrameInfo& info) noexcept;
+
     ComPtr<IWMSyncReader> m_pReader;
     std::unique_ptr<CROStream> m_pStream;
     WORD m_wAudioStream = 0;
@@ -127,4 +167,6 @@ private:
     DWORD m_bAudioEnd = 0;
     DWORD m_dwAvgTimePerFrame = 0;
     QWORD m_cnsDuration = 0;
+    // An oversized decoded audio block is reported once per object.
+    bool m_bAudioTailLogged = false;
 };
