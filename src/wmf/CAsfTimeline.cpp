@@ -374,6 +374,9 @@ HRESULT CAsfTimeline::ReadTail(CAsfDemux& demux, std::vector<SStreamTimeline>& s
                     const int64_t length = Feed(decoder.get(), o.pkt.get(), frame.get());
                     if (length > 0) end = std::max(end, s.AudioStart(o.info.time, o.key) + length);
                 }
+                // What a decoder with a frame of delay still holds follows
+                // the last samples it gave.
+                if (end > 0) end += Feed(decoder.get(), nullptr, frame.get());
             }
             if (m_endCap != INT64_MAX) end = std::min(end, s.SampleAt(m_endCap));
             s.endSample = std::max<int64_t>(end, 0);

@@ -125,16 +125,19 @@ HRESULT CAudioCursor::Convert(const AVFrame& frame, int64_t skip, std::vector<BY
     return E_OUTOFMEMORY;
 }
 
-HRESULT CAudioCursor::Place(const SStreamObject& object) noexcept try {
+HRESULT CAudioCursor::Place(const SStreamObject& object) noexcept {
     if (!m_pDecoder) {
         const HRESULT hr = FreshDecoder();
         if (FAILED(hr)) return hr;
     }
-    int64_t start = m_timeline.AudioStart(object.info.time, object.key);
     const int err = avcodec_send_packet(m_pDecoder.get(), object.pkt.get());
     if (err == AVERROR(ENOMEM)) return E_OUTOFMEMORY;
     // A frame the decoder refuses leaves a gap that the next object's start
     // turns into silence.
+    return TakeFrames(m_timeline.AudioStart(object.info.time, object.key));
+}
+
+HRESULT CAudioCursor::TakeFrames(int64_t start) noexcept try {
     while (avcodec_receive_frame(m_pDecoder.get(), m_pFrame.get()) >= 0) {
         const int64_t frames = m_pFrame->nb_samples;
         if (start > m_next) QueueSilence(start - m_next);
@@ -150,6 +153,7 @@ HRESULT CAudioCursor::Place(const SStreamObject& object) noexcept try {
             m_queue.push_back(std::move(chunk));
         }
         start += frames;
+        m_decodedEnd = start;
         av_frame_unref(m_pFrame.get());
     }
     return S_OK;
@@ -157,11 +161,19 @@ HRESULT CAudioCursor::Place(const SStreamObject& object) noexcept try {
     return E_OUTOFMEMORY;
 }
 
+HRESULT CAudioCursor::Drain() noexcept {
+    // Decoders with a frame of delay (WMA among them) hold the last frame
+    // back until they are told that no more data comes.
+    if (!m_pDecoder || avcodec_send_packet(m_pDecoder.get(), nullptr) < 0) return S_OK;
+    return TakeFrames(m_decodedEnd);
+}
+
 HRESULT CAudioCursor::Seek() noexcept try {
     m_bSeekPending = false;
     m_queue.clear();
     m_bEnd = false;
     m_next = m_target;
+    m_decodedEnd = m_target;
     m_pDecoder.reset();
     if (m_target >= m_timeline.endSample) return S_OK;
     const size_t warmup = static_cast<size_t>(m_timeline.codec.warmupObjects);
@@ -229,6 +241,8 @@ HRESULT CAudioCursor::Next(SAudioChunk& chunk) noexcept {
         HRESULT hr = m_pReader->Next(object);
         if (hr == NS_E_NO_MORE_SAMPLES) {
             m_bEnd = true;
+            hr = Drain();
+            if (FAILED(hr)) return hr;
             continue;
         }
         if (FAILED(hr)) return hr;

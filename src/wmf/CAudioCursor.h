@@ -47,6 +47,10 @@ private:
     HRESULT FreshDecoder() noexcept;
     // Decodes one object and queues its samples from m_next on.
     HRESULT Place(const SStreamObject& object) noexcept;
+    // Queues the frames the decoder releases, the first at sample start.
+    HRESULT TakeFrames(int64_t start) noexcept;
+    // Queues the frames the decoder still holds at the end of the data.
+    HRESULT Drain() noexcept;
     HRESULT Convert(const AVFrame& frame, int64_t skip, std::vector<BYTE>& out) noexcept;
     void QueueSilence(int64_t frames);
     int64_t StoredTimeOf(int64_t sample) const noexcept;
@@ -67,6 +71,9 @@ private:
     bool m_bSeekPending = true;
     int64_t m_target = 0;
     int64_t m_next = 0;  // the next sample to queue
+    // Where the decoder's output has reached: a frame it releases only
+    // when drained follows on from here, whatever was skipped.
+    int64_t m_decodedEnd = 0;
     std::deque<SAudioChunk> m_queue;
     bool m_bDiscontinuity = true;
     bool m_bEnd = false;
