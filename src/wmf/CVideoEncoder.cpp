@@ -50,6 +50,12 @@ HRESULT HrFromEncode(int err) noexcept {
     return err == AVERROR(ENOMEM) ? E_OUTOFMEMORY : NS_E_VIDEO_CODEC_ERROR;
 }
 
+// Frees a picture buffer that wraps a caller's object: drops the reference
+// taken for it.
+void ReleaseOwner(void* pOwner, uint8_t* /*pData*/) noexcept {
+    static_cast<IUnknown*>(pOwner)->Release();
+}
+
 }  // namespace
 
 CVideoEncoder::~CVideoEncoder() {
@@ -172,7 +178,7 @@ HRESULT CVideoEncoder::SetInput(const SVideoInputFormat& input) noexcept {
     return S_OK;
 }
 
-void CVideoEncoder::WrapPlanar(const BYTE* pData) noexcept {
+HRESULT CVideoEncoder::WrapPlanar(const BYTE* pData, DWORD cbData, IUnknown* pOwner) noexcept {
     const int w = m_input.width;
     const int h = m_input.height;
     AVFrame& f = *m_pWrap;
@@ -185,14 +191,22 @@ void CVideoEncoder::WrapPlanar(const BYTE* pData) noexcept {
     f.linesize[0] = w;
     f.linesize[1] = w / 2;
     f.linesize[2] = w / 2;
+    // Without a buffer libavcodec copies the picture before it returns; with
+    // one it keeps a reference for as long as it needs the picture.
+    if (!pOwner) return S_OK;
+    f.buf[0] = av_buffer_create(f.data[0], cbData, ReleaseOwner, pOwner, AV_BUFFER_FLAG_READONLY);
+    if (!f.buf[0]) return E_OUTOFMEMORY;
+    pOwner->AddRef();
+    return S_OK;
 }
 
 HRESULT CVideoEncoder::Encode(const BYTE* pData, DWORD cbData, int64_t frameNumber,
-                              const PacketSink& sink) noexcept {
+                              const PacketSink& sink, IUnknown* pOwner) noexcept {
     if (!pData || cbData != InputFrameSize()) return NS_E_INVALID_INPUT_FORMAT;
     AVFrame* pSend = nullptr;
     if (m_bDirect) {
-        WrapPlanar(pData);
+        const HRESULT hr = WrapPlanar(pData, cbData, pOwner);
+        if (FAILED(hr)) return hr;
         pSend = m_pWrap.get();
     } else {
         // The encoder may still hold the previous picture.
@@ -232,7 +246,7 @@ HRESULT CVideoEncoder::Encode(const BYTE* pData, DWORD cbData, int64_t frameNumb
     // picture itself.
     pSend->quality = m_pContext->global_quality;
     const int err = avcodec_send_frame(m_pContext.get(), pSend);
-    if (m_bDirect) std::fill(std::begin(m_pWrap->data), std::end(m_pWrap->data), nullptr);
+    if (m_bDirect) av_frame_unref(m_pWrap.get());
     if (err < 0) return HrFromEncode(err);
     ++m_cFrames;
     return Receive(sink);

@@ -17,6 +17,7 @@
 
 #include "wmf/AvPtr.h"
 #include "win/Guid.h"
+#include "win/Unknown.h"
 #include "win/WinError.h"
 
 struct SVideoEncoderSettings {
@@ -71,8 +72,11 @@ public:
     DWORD InputFrameSize() const noexcept { return FrameSize(m_input); }
 
     // Encodes picture n (numbers must increase). NS_E_INVALID_INPUT_FORMAT
-    // when cbData is not InputFrameSize().
-    HRESULT Encode(const BYTE* pData, DWORD cbData, int64_t frameNumber, const PacketSink& sink) noexcept;
+    // when cbData is not InputFrameSize(). pOwner, when given, owns pData
+    // and leaves it unchanged: a picture that needs no conversion is then
+    // handed to libavcodec with a reference to pOwner rather than copied.
+    HRESULT Encode(const BYTE* pData, DWORD cbData, int64_t frameNumber, const PacketSink& sink,
+                   IUnknown* pOwner = nullptr) noexcept;
     // Drains the encoder at the end of its stream.
     HRESULT Flush(const PacketSink& sink) noexcept;
 
@@ -87,8 +91,9 @@ private:
     CVideoEncoder() noexcept = default;
     HRESULT Open(const SVideoEncoderSettings& settings, Pass pass, const std::string* pStats) noexcept;
     HRESULT Receive(const PacketSink& sink) noexcept;
-    // Points m_pWrap at the caller's I420 picture (no conversion needed).
-    void WrapPlanar(const BYTE* pData) noexcept;
+    // Points m_pWrap at the caller's I420 picture (no conversion needed),
+    // holding a reference to pOwner while libavcodec keeps the picture.
+    HRESULT WrapPlanar(const BYTE* pData, DWORD cbData, IUnknown* pOwner) noexcept;
 
     AvPtr<AVCodecContext> m_pContext;
     Pass m_pass = Pass::Single;
@@ -97,7 +102,7 @@ private:
     bool m_bDirect = false;  // input is the stored size in I420: no conversion
     AvPtr<SwsContext> m_pScaler;
     AvPtr<AVFrame> m_pFrame;  // the converted picture
-    AvPtr<AVFrame> m_pWrap;   // the caller's picture, not owned
+    AvPtr<AVFrame> m_pWrap;   // the caller's picture
     AvPtr<AVPacket> m_pPacket;
     std::string m_stats;
     int64_t m_cFrames = 0;

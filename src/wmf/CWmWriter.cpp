@@ -567,7 +567,8 @@ HRESULT CWmWriter::SinkTo(int muxIndex, AVPacket* pkt) noexcept {
     return m_pMuxer->Write(muxIndex, pkt);
 }
 
-HRESULT CWmWriter::WriteVideo(QWORD cnsSampleTime, const BYTE* pData, DWORD cbData) noexcept try {
+HRESULT CWmWriter::WriteVideo(QWORD cnsSampleTime, const BYTE* pData, DWORD cbData,
+                              INSSBuffer* pSample) noexcept try {
     if (m_pass == Pass::Preprocessing) return Fail(NS_E_INVALID_REQUEST, false);
     if (cbData != m_pVideo->InputFrameSize()) return Fail(NS_E_INVALID_INPUT_FORMAT, false);
     const int muxIndex = VideoInput()->muxIndex;
@@ -585,7 +586,7 @@ HRESULT CWmWriter::WriteVideo(QWORD cnsSampleTime, const BYTE* pData, DWORD cbDa
     const int64_t frame = std::max(
         av_rescale_q_rnd(static_cast<int64_t>(cnsSampleTime), kHundredNs, timeBase, AV_ROUND_NEAR_INF),
         m_lastFrame + 1);
-    hr = m_pVideo->Encode(pData, cbData, frame, sink);
+    hr = m_pVideo->Encode(pData, cbData, frame, sink, pSample);
     if (FAILED(hr)) return Fail(hr, true);
     m_lastFrame = frame;
     m_cnsWriterTime = std::max<QWORD>(m_cnsWriterTime, av_rescale_q(frame + 1, timeBase, kHundredNs));
@@ -629,7 +630,7 @@ HRESULT CWmWriter::WriteSample(DWORD dwInputNum, QWORD cnsSampleTime, DWORD /*dw
     DWORD cbData = 0;
     const HRESULT hr = pSample->GetBufferAndLength(&pData, &cbData);
     if (FAILED(hr)) return Fail(hr, false);
-    return static_cast<int>(dwInputNum) == m_iVideo ? WriteVideo(cnsSampleTime, pData, cbData)
+    return static_cast<int>(dwInputNum) == m_iVideo ? WriteVideo(cnsSampleTime, pData, cbData, pSample)
                                                      : WriteAudio(cnsSampleTime, pData, cbData);
 }
 
@@ -835,7 +836,7 @@ HRESULT CWmWriter::PreprocessSample(DWORD dwInputNum, QWORD cnsSampleTime, DWORD
     const int64_t frame = std::max(
         av_rescale_q_rnd(static_cast<int64_t>(cnsSampleTime), kHundredNs, timeBase, AV_ROUND_NEAR_INF),
         m_lastFrame + 1);
-    hr = m_pFirstPass->Encode(pData, cbData, frame, nullptr);
+    hr = m_pFirstPass->Encode(pData, cbData, frame, nullptr, pSample);
     if (FAILED(hr)) return Fail(hr, true);
     m_lastFrame = frame;
     return S_OK;

@@ -77,6 +77,8 @@ public:
     // millisecond past it is a gap filled with silence.
     // NS_E_INVALID_REQUEST when not writing (also after EndWriting),
     // NS_E_INVALID_INPUT_FORMAT for a sample that does not match its input.
+    // The writer may keep a reference to the sample after it returns, so a
+    // sample once written is never changed: each comes from AllocateSample.
     HRESULT WriteSample(DWORD dwInputNum, QWORD cnsSampleTime, DWORD dwFlags,
                         INSSBuffer* pSample) noexcept override;
     // Pushes what is written so far to the file.
@@ -208,7 +210,7 @@ private:
     HRESULT SetupMuxer(const std::string& path) noexcept;
     const SAttribute* FindAttribute(WORD wStreamNum, std::u16string_view name) const noexcept;
 
-    HRESULT WriteVideo(QWORD cnsSampleTime, const BYTE* pData, DWORD cbData) noexcept;
+    HRESULT WriteVideo(QWORD cnsSampleTime, const BYTE* pData, DWORD cbData, INSSBuffer* pSample) noexcept;
     HRESULT WriteAudio(QWORD cnsSampleTime, const BYTE* pData, DWORD cbData) noexcept;
     HRESULT SinkTo(int muxIndex, AVPacket* pkt) noexcept;
     HRESULT Finish() noexcept;

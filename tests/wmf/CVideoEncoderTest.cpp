@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "win/NsError.h"
+#include "wmf/CNSSBuffer.h"
 #include "wmf/WmGuids.h"
 
 namespace {
@@ -74,6 +75,45 @@ TEST(CVideoEncoderTest, SecondPassKeepsTheCodecDataOfTheHeader) {
     EXPECT_EQ(packets, 1);
     const std::string none;
     EXPECT_EQ(CVideoEncoder::Create(SmallSettings(), CVideoEncoder::Pass::Second, &none, &pSecond), E_INVALIDARG);
+}
+
+// A picture handed over with its owner is encoded without a copy: the
+// owner may let go of it at once, the stream is the same as from copied
+// pictures, and the encoder gives back every reference it took.
+TEST(CVideoEncoderTest, OwnedPicturesAreKeptAliveAndEncodedAsCopiedOnes) {
+    std::unique_ptr<CVideoEncoder> pCopying;
+    std::unique_ptr<CVideoEncoder> pReferencing;
+    ASSERT_EQ(CVideoEncoder::Create(SmallSettings(), CVideoEncoder::Pass::Single, nullptr, &pCopying), S_OK);
+    ASSERT_EQ(CVideoEncoder::Create(SmallSettings(), CVideoEncoder::Pass::Single, nullptr, &pReferencing), S_OK);
+    const DWORD cbPicture = pCopying->InputFrameSize();
+    std::vector<std::vector<uint8_t>> copied;
+    std::vector<std::vector<uint8_t>> referenced;
+    const auto into = [](std::vector<std::vector<uint8_t>>& packets) {
+        return [&packets](AVPacket* pkt) {
+            packets.emplace_back(pkt->data, pkt->data + pkt->size);
+            return S_OK;
+        };
+    };
+    ComPtr<INSSBuffer> pKept;
+    for (int n = 0; n < 12; ++n) {
+        std::vector<BYTE> picture(cbPicture);
+        for (DWORD i = 0; i < cbPicture; ++i) picture[i] = static_cast<BYTE>(i * 7 + n * 13);
+        ASSERT_EQ(pCopying->Encode(picture.data(), cbPicture, n, into(copied)), S_OK);
+        ComPtr<INSSBuffer> pSample;
+        ASSERT_EQ(CNSSBuffer::CreateCopy(picture.data(), cbPicture, pSample.Put()), S_OK);
+        BYTE* pData = nullptr;
+        DWORD cbData = 0;
+        ASSERT_EQ(pSample->GetBufferAndLength(&pData, &cbData), S_OK);
+        // This round's reference to the sample ends with the round.
+        ASSERT_EQ(pReferencing->Encode(pData, cbData, n, into(referenced), pSample.Get()), S_OK);
+        if (n == 5) pKept = pSample;
+    }
+    ASSERT_EQ(pCopying->Flush(into(copied)), S_OK);
+    ASSERT_EQ(pReferencing->Flush(into(referenced)), S_OK);
+    EXPECT_EQ(referenced, copied);
+    pReferencing.reset();
+    pKept->AddRef();
+    EXPECT_EQ(pKept->Release(), 1u) << "the encoder still holds the picture";
 }
 
 TEST(CVideoEncoderTest, OnlyWmv1AndWmv2) {
