@@ -17,112 +17,24 @@
 // Each line reads "bench <name> ratio=<r> target=<t> met|missed".
 #include <benchmark/benchmark.h>
 
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <ctime>
-#include <map>
 #include <random>
 #include <string>
 #include <vector>
 
-#include "support/Media.h"
+#include "BenchSupport.h"
+#include "LeastSeek.h"
 #include "win/Com.h"
 #include "win/NsError.h"
-#include "wmf/AvPtr.h"
 #include "wmf/FileStream.h"
 #include "wmf/WmInterfaces.h"
 #include "wmf/WmTestSupport.h"
 
-extern "C" char** environ;
-
 namespace {
 
 namespace fs = std::filesystem;
-
-std::map<std::string, double> g_ratios;
-
-// CPU seconds of the calling thread: the machine may be shared, and both
-// sides of each comparison run single-threaded.
-template <class F>
-double SecondsOf(F&& work) {
-    const auto now = [] {
-        timespec ts{};
-        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-        return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
-    };
-    const double start = now();
-    work();
-    return now() - start;
-}
-
-// Runs a program to its end; its CPU seconds, or its peak memory in MB.
-struct SChildUsage {
-    double seconds = 0;
-    double megabytes = 0;
-    bool ok = false;
-};
-
-SChildUsage RunChild(std::vector<std::string> args) {
-    std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    pid_t pid = 0;
-    SChildUsage usage;
-    const int err = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (err != 0) return usage;
-    int status = 0;
-    rusage ru{};
-    wait4(pid, &status, 0, &ru);
-    usage.seconds = static_cast<double>(ru.ru_utime.tv_sec + ru.ru_stime.tv_sec) +
-                    static_cast<double>(ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) * 1e-6;
-    usage.megabytes = static_cast<double>(ru.ru_maxrss) / 1024.0;
-    usage.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
-    return usage;
-}
-
-fs::path SelfPath() { return fs::read_symlink("/proc/self/exe"); }
-
-// Bench media are made once and kept beside the build's binaries.
-fs::path Media(const std::string& name, const std::vector<std::string>& args) {
-    const fs::path dir = SelfPath().parent_path().parent_path() / "bench-media";
-    fs::create_directories(dir);
-    const fs::path path = dir / name;
-    if (fs::exists(path)) return path;
-    const fs::path partial = dir / ("partial-" + name);
-    auto full = args;
-    full.push_back(partial.string());
-    std::string error;
-    if (!RunFfmpeg(full, &error)) {
-        std::fprintf(stderr, "%s\n", error.c_str());
-        std::exit(1);
-    }
-    fs::rename(partial, path);
-    return path;
-}
-
-fs::path HdClip() {
-    return Media("hd60.wmv", {"-f", "lavfi", "-i", "testsrc2=size=1280x720:rate=25", "-t", "60", "-c:v", "wmv2",
-                              "-g", "50", "-b:v", "4M"});
-}
-
-fs::path SdClip(int seconds) {
-    return Media("sd" + std::to_string(seconds) + ".wmv",
-                 {"-f", "lavfi", "-i", "testsrc=size=320x240:rate=25", "-f", "lavfi", "-i",
-                  "sine=frequency=440:sample_rate=44100", "-t", std::to_string(seconds), "-c:v", "wmv2", "-g",
-                  "250", "-b:v", "300k", "-c:a", "wmav2", "-b:a", "64k"});
-}
 
 ComPtr<IWMSyncReader> Open(const fs::path& path, WORD& video, DWORD& output) {
     ComPtr<IWMSyncReader> reader;
@@ -167,78 +79,17 @@ HRESULT Take(IWMSyncReader* reader, WORD stream, bool data, QWORD& time, BYTE& p
     return hrData;
 }
 
-// The least an exact seek costs: a fresh decoder fed from the key frame
-// at or before the frame, known in advance, straight to the frame, and the
-// frame converted to YUY2.
-class CLeastSeek {
-public:
-    explicit CLeastSeek(const fs::path& path) {
-        AVFormatContext* raw = avformat_alloc_context();
-        raw->flags |= AVFMT_FLAG_NOPARSE | AVFMT_FLAG_NOFILLIN;
-        avformat_open_input(&raw, path.c_str(), av_find_input_format("asf"), nullptr);
-        m_pFormat.reset(raw);
-        auto pkt = MakePacket();
-        while (av_read_frame(raw, pkt.get()) >= 0) {
-            if (raw->streams[pkt->stream_index]->codecpar->codec_type == AVMEDIA_TYPE_VIDEO) {
-                m_video = pkt->stream_index;
-                if (pkt->flags & AV_PKT_FLAG_KEY) m_keys.push_back({m_frames, pkt->pos});
-                ++m_frames;
-            }
-            av_packet_unref(pkt.get());
-        }
-    }
-    int64_t Frames() const { return m_frames; }
-
-    BYTE Decode(int64_t frame) {
-        auto key = std::upper_bound(m_keys.begin(), m_keys.end(), std::make_pair(frame, INT64_MAX));
-        --key;
-        av_seek_frame(m_pFormat.get(), -1, 0, AVSEEK_FLAG_BACKWARD);
-        avio_seek(m_pFormat->pb, key->second, SEEK_SET);
-        const AVCodecParameters* par = m_pFormat->streams[m_video]->codecpar;
-        const AVCodec* codec = avcodec_find_decoder(par->codec_id);
-        AvPtr<AVCodecContext> decoder(avcodec_alloc_context3(codec));
-        avcodec_parameters_to_context(decoder.get(), par);
-        decoder->thread_count = 1;
-        avcodec_open2(decoder.get(), codec, nullptr);
-        auto pkt = MakePacket();
-        auto picture = MakeFrame();
-        int64_t index = key->first;
-        while (index <= frame && av_read_frame(m_pFormat.get(), pkt.get()) >= 0) {
-            if (pkt->stream_index == m_video) {
-                avcodec_send_packet(decoder.get(), pkt.get());
-                while (avcodec_receive_frame(decoder.get(), picture.get()) >= 0 && index < frame) av_frame_unref(picture.get());
-                ++index;
-            }
-            av_packet_unref(pkt.get());
-        }
-        std::vector<BYTE> out(static_cast<size_t>(picture->width) * picture->height * 2);
-        AvPtr<SwsContext> scaler(sws_getContext(picture->width, picture->height, static_cast<AVPixelFormat>(picture->format),
-                                                picture->width, picture->height, AV_PIX_FMT_YUYV422, SWS_BICUBIC,
-                                                nullptr, nullptr, nullptr));
-        uint8_t* planes[1] = {out.data()};
-        int strides[1] = {picture->width * 2};
-        sws_scale(scaler.get(), picture->data, picture->linesize, 0, picture->height, planes, strides);
-        return out[out.size() / 2];
-    }
-
-private:
-    AvPtr<AVFormatContext> m_pFormat;
-    int m_video = 0;
-    int64_t m_frames = 0;
-    std::vector<std::pair<int64_t, int64_t>> m_keys;
-};
-
 void BM_DecodeYuy2(benchmark::State& state) {
     const fs::path clip = HdClip();
     double ours = 0;
     double ref = 0;
     for (auto _ : state) {
-        const SChildUsage ffmpeg = RunChild({"ffmpeg", "-nostdin", "-hide_banner", "-loglevel", "error", "-threads",
-                                             "1", "-i", clip.string(), "-pix_fmt", "yuyv422", "-f", "null", "-"});
+        const SChildUsage ffmpeg =
+            RunFfmpegChild({"-threads", "1", "-i", clip.string(), "-pix_fmt", "yuyv422", "-f", "null", "-"});
         if (!ffmpeg.ok) return state.SkipWithError("ffmpeg failed");
         ref += ffmpeg.seconds;
         int frames = 0;
-        ours += SecondsOf([&] {
+        ours += CpuSecondsOf([&] {
             WORD video = 0;
             DWORD output = 0;
             auto reader = Open(clip, video, output);
@@ -249,7 +100,7 @@ void BM_DecodeYuy2(benchmark::State& state) {
         });
         if (frames != 1500) return state.SkipWithError("frame count differs");
     }
-    g_ratios["decode_yuy2"] = ref / ours;
+    RecordRatio("decode_yuy2", ref / ours, 1.0, true);
     state.counters["ratio"] = ref / ours;
 }
 
@@ -263,15 +114,15 @@ void AgainstLeastSeek(benchmark::State& state, const char* name, const std::vect
     for (auto _ : state) {
         BYTE a = 0;
         BYTE b = 0;
-        refTime += SecondsOf([&] {
+        refTime += CpuSecondsOf([&] {
             for (const int64_t frame : frames) a ^= least.Decode(frame);
         });
-        oursTime += SecondsOf([&] {
+        oursTime += CpuSecondsOf([&] {
             for (const int64_t frame : frames) b ^= ours(frame);
         });
         benchmark::DoNotOptimize(a ^ b);
     }
-    g_ratios[name] = oursTime / refTime;
+    RecordRatio(name, oursTime / refTime, 1.2, false);
     state.counters["ratio"] = oursTime / refTime;
 }
 
@@ -320,18 +171,11 @@ void BM_OpenLength(benchmark::State& state) {
     for (auto _ : state) {
         WORD video = 0;
         DWORD output = 0;
-        shortBest = std::min(shortBest, SecondsOf([&] { Open(shortClip, video, output); }));
-        longBest = std::min(longBest, SecondsOf([&] { Open(longClip, video, output); }));
+        shortBest = std::min(shortBest, CpuSecondsOf([&] { Open(shortClip, video, output); }));
+        longBest = std::min(longBest, CpuSecondsOf([&] { Open(longClip, video, output); }));
     }
-    g_ratios["open_length"] = longBest / shortBest;
+    RecordRatio("open_length", longBest / shortBest, 1.2, false);
     state.counters["ratio"] = longBest / shortBest;
-}
-
-// Peak memory of a fresh process reading all of a file, in MB; negative
-// when the process fails.
-double PeakMegabytes(const fs::path& clip) {
-    const SChildUsage usage = RunChild({SelfPath().string(), "--read-all", clip.string()});
-    return usage.ok ? usage.megabytes : -1;
 }
 
 void BM_PeakRss(benchmark::State& state) {
@@ -340,11 +184,11 @@ void BM_PeakRss(benchmark::State& state) {
     double shortPeak = 0;
     double longPeak = 0;
     for (auto _ : state) {
-        shortPeak = PeakMegabytes(shortClip);
-        longPeak = PeakMegabytes(longClip);
+        shortPeak = ReadAllPeakMegabytes(shortClip);
+        longPeak = ReadAllPeakMegabytes(longClip);
         if (shortPeak <= 0 || longPeak <= 0) return state.SkipWithError("reading failed");
     }
-    g_ratios["peak_rss"] = longPeak - shortPeak;
+    RecordRatio("peak_rss", longPeak - shortPeak, 4.0, false);
     state.counters["short_mb"] = shortPeak;
     state.counters["long_mb"] = longPeak;
 }
@@ -377,21 +221,6 @@ int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
-    struct STarget {
-        const char* name;
-        double target;
-        bool atLeast;
-    };
-    constexpr STarget kTargets[] = {{"decode_yuy2", 1.0, true},
-                                    {"random_seek", 1.2, false},
-                                    {"forward_scan", 1.2, false},
-                                    {"open_length", 1.2, false},
-                                    {"peak_rss", 4.0, false}};
-    for (const auto& t : kTargets) {
-        const auto it = g_ratios.find(t.name);
-        if (it == g_ratios.end()) continue;
-        const bool met = t.atLeast ? it->second >= t.target : it->second <= t.target;
-        std::printf("bench %s ratio=%.3f target=%.1f %s\n", t.name, it->second, t.target, met ? "met" : "missed");
-    }
+    PrintRatios();
     return 0;
 }
