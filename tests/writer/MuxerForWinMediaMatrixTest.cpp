@@ -58,7 +58,7 @@ protected:
 // Video frames GStreamer decodes from the file while it plays both
 // streams; -1 when it cannot play it.
 int GStreamerVideoFrames(const std::filesystem::path& file, bool bAudio) {
-    std::string pipeline = "gst-launch-1.0 -v filesrc location='" + file.string() +
+    std::string pipeline = "timeout 60 gst-launch-1.0 -v filesrc location='" + file.string() +
                            "' ! asfdemux name=d d.video_0 ! queue ! decodebin ! videoconvert ! "
                            "fakesink name=vsink silent=false";
     if (bAudio) pipeline += " d.audio_0 ! queue ! decodebin ! audioconvert ! fakesink";
