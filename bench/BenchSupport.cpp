@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
@@ -120,6 +121,16 @@ SChildUsage EncodeRawWithFfmpeg(const SWmvEncode& encode, const fs::path& out) {
                            std::to_string(encode.videoBitrate * 3), "-g", std::to_string(encode.keyFrameInterval),
                            "-c:a", "wmav2", "-b:a", std::to_string(encode.audioBitrate), "-threads", "1", "-f",
                            "asf", out.string()});
+}
+
+double MedianOf(std::vector<double> ratios) {
+    if (ratios.empty()) return 0;
+    const size_t middle = ratios.size() / 2;
+    std::nth_element(ratios.begin(), ratios.begin() + static_cast<std::ptrdiff_t>(middle), ratios.end());
+    const double upper = ratios[middle];
+    if (ratios.size() % 2 != 0) return upper;
+    const double lower = *std::max_element(ratios.begin(), ratios.begin() + static_cast<std::ptrdiff_t>(middle));
+    return (lower + upper) / 2;
 }
 
 void RecordRatio(const std::string& name, double ratio, double target, bool atLeast, bool strict) {

@@ -79,6 +79,11 @@ struct SWmvEncode {
 // thread.
 SChildUsage EncodeRawWithFfmpeg(const SWmvEncode& encode, const std::filesystem::path& out);
 
+// The middle of the ratios measured in one run's iterations (the mean of
+// the middle two for an even count, 0 for none): one iteration disturbed by
+// another process on a shared machine does not decide the figure.
+double MedianOf(std::vector<double> ratios);
+
 // A ratio measured by this run, and its target. atLeast: the ratio is a
 // speed (reference time / ours) that must reach the target; otherwise a
 // cost that must stay at or under it. strict: "less than", not "at most".
